@@ -1,0 +1,1 @@
+// Keeps the widget library non-empty until the shell lands.

@@ -1,0 +1,19 @@
+# One INTERFACE target carries the warnings, defines and sanitizer flags for every target.
+add_library(lormex_options INTERFACE)
+target_compile_features(lormex_options INTERFACE cxx_std_20)
+target_compile_options(lormex_options INTERFACE
+  -Wall -Wextra -pedantic -Wnon-virtual-dtor -Wshadow=local)
+if(LORMEX_WERROR)
+  target_compile_options(lormex_options INTERFACE -Werror)
+endif()
+# Qt strings come from explicit conversions only.
+target_compile_definitions(lormex_options INTERFACE
+  QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_KEYWORDS)
+
+set(LORMEX_SANITIZE "" CACHE STRING "Sanitizers for every target, e.g. address,undefined or thread")
+if(LORMEX_SANITIZE)
+  target_compile_options(lormex_options INTERFACE
+    -fsanitize=${LORMEX_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(lormex_options INTERFACE -fsanitize=${LORMEX_SANITIZE})
+  target_compile_definitions(lormex_options INTERFACE _GLIBCXX_ASSERTIONS)
+endif()

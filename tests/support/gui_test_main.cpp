@@ -1,0 +1,12 @@
+// Runs the widget tests inside one QApplication. Without a display they use the offscreen
+// platform, so they run the same on a desktop, under Xvfb and in CI.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
