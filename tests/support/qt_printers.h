@@ -1,0 +1,22 @@
+#ifndef LORMEX_TESTS_SUPPORT_QT_PRINTERS_H_
+#define LORMEX_TESTS_SUPPORT_QT_PRINTERS_H_
+
+#include <QString>
+#include <QStringList>
+#include <ostream>
+
+// Readable failure messages for Qt strings in GoogleTest assertions.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& texts, std::ostream* out) {
+  *out << '{';
+  for (qsizetype i = 0; i < texts.size(); ++i) {
+    if (i > 0) *out << ", ";
+    PrintTo(texts[i], out);
+  }
+  *out << '}';
+}
+
+#endif  // LORMEX_TESTS_SUPPORT_QT_PRINTERS_H_
