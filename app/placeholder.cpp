@@ -1,1 +1,0 @@
-// Keeps the widget library non-empty until the shell lands.
