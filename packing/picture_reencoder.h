@@ -18,7 +18,9 @@ struct PictureSize {
 // The size of a re-encoded picture of `width` x `height` whose longer side becomes `max_side`:
 // the ratio width / height is taken in single precision, the other side is computed in double
 // precision from it and rounded to the nearest integer, an exact half to the even neighbour.
-// Smaller pictures are enlarged. A side may come out as 0 (or below, for max_side <= 0).
+// Smaller pictures are enlarged. A side may come out as 0 (or below, for max_side <= 0); a
+// width or height of 0 or less gives 0 x 0. Independent of the floating-point rounding mode.
+// Thread-safe.
 PictureSize ScaledPictureSize(int width, int height, int max_side);
 
 struct ReencodeSettings {
@@ -27,18 +29,22 @@ struct ReencodeSettings {
 };
 
 // What became of one picture. On failure `error` holds a short reason in the product's language
-// and the caller stores the original bytes unchanged instead.
+// (Chinese, e.g. "图片已损坏") and the caller stores the original bytes unchanged instead.
 struct ReencodeOutcome {
   bool ok = false;
   std::string error;
-  PictureSize source;  // upright size of the decoded picture, when known
-  PictureSize result;  // size of the encoded picture
+  PictureSize source;  // upright size of the decoded picture, when known (also on failure)
+  PictureSize result;  // upright size of the encoded picture; 0 x 0 on failure
 };
 
-// Decodes a picture by its content (JPEG or BMP), resizes it and encodes it as a baseline JFIF
-// JPEG with libjpeg's defaults. Decoding streams scanlines into the resampler, so memory stays
-// near the size of the output whatever the size of the source. Buffers are kept between pictures;
-// one reencoder per thread.
+// Decodes a picture by its content (JPEG or BMP), turns it upright by its Exif orientation,
+// resizes it by ScaledPictureSize (area averaging when shrinking, linear interpolation when
+// enlarging) and encodes it as a baseline JFIF JPEG with libjpeg's defaults, carrying an RGB ICC
+// profile of the source and no other metadata. Decoding streams rows into the resampler, so
+// memory stays near the size of the output whatever the size of the source. A damaged,
+// truncated, unsupported or absurdly large picture fails (never a partly grey result), as does a
+// side of 0; the limits are in packing/picture_limits.h. Any input is safe to pass. Buffers are
+// kept between pictures; use one reencoder per thread.
 class PictureReencoder {
  public:
   PictureReencoder();
@@ -46,7 +52,8 @@ class PictureReencoder {
   PictureReencoder(const PictureReencoder&) = delete;
   PictureReencoder& operator=(const PictureReencoder&) = delete;
 
-  // Re-encodes the file at `path` into `*jpeg` (replacing its contents).
+  // Re-encodes the file at `path` into `*jpeg` (replacing its contents, keeping its capacity;
+  // empty on failure). The file is read in pieces, never held whole.
   ReencodeOutcome ReencodeFile(const std::string& path, const ReencodeSettings& settings,
                                std::vector<std::uint8_t>* jpeg);
 
