@@ -84,6 +84,9 @@ bool HasSubfolder(const QString& path) {
 FolderTree::FolderTree(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(1);
   header()->hide();
+  // Deep folders get a horizontal scroll bar instead of names cut short.
+  header()->setStretchLastSection(false);
+  header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   setRootIsDecorated(true);
   setFrameShadow(QFrame::Sunken);
   setSelectionMode(QAbstractItemView::SingleSelection);

@@ -16,6 +16,7 @@
 #include "packing/picture_failure.h"
 #include "packing/picture_limits.h"
 #include "packing/picture_sink.h"
+#include "packing/source_file.h"
 
 namespace lormex {
 namespace {
@@ -164,7 +165,7 @@ ReencodeOutcome PictureReencoder::ReencodeFile(const std::string& path,
                                                std::vector<std::uint8_t>* jpeg) {
   jpeg->clear();
   // Non-blocking, so that a pipe under a picture's name cannot stall the worker at open.
-  FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  FileHandle file(OpenSourceFile(AT_FDCWD, path.c_str()));
   if (file.get() < 0) return Failed({}, {PictureFailure::kReadError, errno});
   struct stat status;
   if (fstat(file.get(), &status) != 0) return Failed({}, {PictureFailure::kReadError, errno});
