@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -189,21 +190,34 @@ void MainWindow::DisablePackingCommands(int state) {
                      state == 0);
 }
 
-void MainWindow::ShowCentred() {
+void MainWindow::Centre() {
   const QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen != nullptr) {
-    const QSize screen_size = screen->geometry().size();
-    const QSize frame_size = frameGeometry().size();
-    move(screen->geometry().topLeft() +
-         QPoint(CentredOffset(screen_size.width(), frame_size.width()),
-                CentredOffset(screen_size.height(), frame_size.height())));
-  }
+  if (screen == nullptr) return;
+  const QSize screen_size = screen->geometry().size();
+  const QSize frame_size = frameGeometry().size();
+  move(screen->geometry().topLeft() +
+       QPoint(CentredOffset(screen_size.width(), frame_size.width()),
+              CentredOffset(screen_size.height(), frame_size.height())));
+}
+
+void MainWindow::ShowCentred() {
+  Centre();
+  centre_with_frame_pending_ = true;
   show();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   KeepMinimumFrameSize();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (centre_with_frame_pending_ && frameGeometry().size() != geometry().size()) {
+    centre_with_frame_pending_ = false;
+    KeepMinimumFrameSize();
+    Centre();
+  }
 }
 
 void MainWindow::KeepMinimumFrameSize() {

@@ -60,6 +60,7 @@ class MainWindow : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   QAction* AddCommand(QWidget* place, int id, const QString& text);
@@ -67,6 +68,7 @@ class MainWindow : public QMainWindow {
   void ShowTreePopup(const QPoint& global_pos);
   void OnAlbumSelectionChanged();
   void KeepMinimumFrameSize();
+  void Centre();
 
   const CommandDispatcher* dispatcher_;
   QHash<int, QAction*> actions_;
@@ -80,6 +82,9 @@ class MainWindow : public QMainWindow {
   FolderTree* folder_tree_ = nullptr;
   AlbumListView* album_list_view_ = nullptr;
   MainSplitter* main_splitter_ = nullptr;
+  // The window manager adds the frame only after the window is shown; the window is centred
+  // again, once, when the frame is known.
+  bool centre_with_frame_pending_ = false;
 };
 
 // Where a window of `window` pixels (frame included) goes on a screen of `screen` pixels along

@@ -1,8 +1,23 @@
 #include "packing/picture_pool.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 
 namespace lormex {
+namespace {
+
+// Linux: marks the calling thread as a batch worker. It keeps its normal priority, but the
+// scheduler lets a thread that wakes up (the window's, to redraw) run before it, so the window
+// stays responsive while every core decodes pictures.
+void YieldToInteractiveThreads() {
+  sched_param param{};
+  param.sched_priority = 0;
+  pthread_setschedparam(pthread_self(), SCHED_BATCH, &param);
+}
+
+}  // namespace
 
 int PictureThreadCount(int requested) {
   if (requested > 0) return requested;
@@ -45,6 +60,7 @@ void PicturePool::Wait(const PictureJob& job) {
 }
 
 void PicturePool::Work() {
+  YieldToInteractiveThreads();
   PictureReencoder reencoder;
   while (true) {
     std::shared_ptr<PictureJob> job;
