@@ -297,6 +297,22 @@ TEST_F(MainWindowTest, TreePopupOffersAddOnlyForAFolder) {
   EXPECT_TRUE(window_.CommandAction(910)->isEnabled());
 }
 
+TEST_F(MainWindowTest, TreeTextIsTheSelectedFolderWithASeparator) {
+  FolderTree* tree = window_.folder_tree();
+  EXPECT_EQ(tree->Text(), QString());  // nothing selected at the start
+  testing::TempDir dir;
+  testing::MakeFolders(dir / "Wedding 2016.05/Ceremony");
+  const QString folder = QString::fromStdString(dir / "Wedding 2016.05/");
+  ASSERT_TRUE(tree->SelectPath(folder));
+  EXPECT_EQ(tree->Text(), folder);
+  // Folders made after the parent was listed appear when it is listed again.
+  testing::MakeFolders(dir / "Later");
+  ASSERT_TRUE(tree->SelectPath(QString::fromStdString(dir / "Later/")));
+  EXPECT_EQ(tree->Text(), QString::fromStdString(dir / "Later/"));
+  tree->setCurrentItem(tree->computer_item());
+  EXPECT_EQ(tree->Text(), QString());
+}
+
 // Widths of the two panes after the window has become `width` pixels wide.
 struct ResizeCase {
   const char* name;

@@ -128,6 +128,10 @@ TEST_F(GuardProgramTest, ASecondCopyOfTheSameFileNameEndsAtOnceWithZero) {
       << "a copy under another file name must run";
   EXPECT_FALSE(WaitFor(first, std::chrono::milliseconds(0)).has_value())
       << "the first copy goes on undisturbed";
+  // Starting (and ending) the program writes no preference file in its working folder.
+  TearDown();
+  started_.clear();
+  EXPECT_FALSE(testing::FileExists(dir_ / "Lormex.pref"));
 }
 
 TEST_F(GuardProgramTest, OfEightCopiesStartedAtOnceExactlyOneRuns) {
