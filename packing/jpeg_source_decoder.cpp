@@ -166,6 +166,11 @@ void RunDecode(j_decompress_ptr cinfo, DecodeContext* context) {
 
   if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) Fail(context, PictureFailure::kCorrupt);
   if (cinfo->data_precision != 8) Fail(context, PictureFailure::kUnsupported);
+  // In arithmetic-coded data a marker is legal, and the decoder supplies zeros after it until
+  // the picture is complete; an encoder may end its data early that way. A file cut short looks
+  // the same, so its damage cannot be told and it would come out partly grey. Such pictures (no
+  // camera writes them) are kept as they are instead.
+  if (cinfo->arith_code) Fail(context, PictureFailure::kUnsupported);
   bool inks = false;
   switch (cinfo->jpeg_color_space) {
     case JCS_GRAYSCALE:

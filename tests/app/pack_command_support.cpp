@@ -30,6 +30,8 @@ std::string Python(const char* script) { return "python3 -c " + ShellQuoted(scri
 
 }  // namespace
 
+std::string LormexPackPath() { return LORMEX_PACK_BINARY; }
+
 std::string ShellQuoted(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) {

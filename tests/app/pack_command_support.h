@@ -16,6 +16,9 @@ struct PackRun {
 // Runs lormex-pack with `arguments` in `working_folder`, stdin empty, stdout and stderr captured.
 PackRun RunLormexPack(const std::vector<std::string>& arguments, const std::string& working_folder);
 
+// The built lormex-pack.
+std::string LormexPackPath();
+
 // `text` in single quotes for the shell.
 std::string ShellQuoted(const std::string& text);
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "packing/archive_writer.h"
+#include "packing/errno_text.h"
 #include "packing/unfinished_files.h"
 #include "tests/packing/archive_test_support.h"
 #include "tests/packing/unprivileged.h"
@@ -37,7 +38,7 @@ ArchiveWriterTestHooks HooksFor(Storage storage) {
   return hooks;
 }
 
-std::string SystemText(int error_number) { return std::strerror(error_number); }
+std::string SystemText(int error_number) { return SystemErrorText(error_number); }
 
 struct CreateFailure {
   const char* label;
@@ -194,6 +195,7 @@ TEST_P(StorageTest, ClosingAfterTheTemporaryFileWasRemovedFailsAndLeavesNothing)
   writer.reset();
   EXPECT_EQ(ListFolder(dir.path()),
             closed ? std::vector<std::string>{"pack.zip"} : std::vector<std::string>{});
+  if (closed) testing::ExpectReadersAccept(dir / "pack.zip");
 }
 
 INSTANTIATE_TEST_SUITE_P(Storages, StorageTest,
@@ -221,6 +223,7 @@ TEST(SourceFaultTest, SpecialAndMissingFilesAreRefusedWithoutBlocking) {
   ASSERT_TRUE(writer->CloseArchive(&error, ArchiveWriter::CloseCheck::kReadBack)) << error;
   ASSERT_EQ(writer->entries().size(), 1u);
   EXPECT_EQ(writer->entries()[0].name, "ok.txt");
+  testing::ExpectReadersAccept(dir / "out.zip");
 }
 
 struct Change {
@@ -264,6 +267,7 @@ TEST_P(SourceChangeTest, KeepsTheArchiveConsistentAndReportsTheChange) {
   EXPECT_EQ(entry.size(), original.size());
   EXPECT_TRUE(entry == expected) << "entry differs from the bytes read";
   EXPECT_EQ(testing::ReadEntryData(dir / "out.zip", 1), "after");
+  testing::ExpectReadersAccept(dir / "out.zip");
 }
 
 void Truncate(const std::string& path, std::string* content, std::size_t size) {
@@ -327,6 +331,7 @@ TEST(UnprivilegedTest, UnreadableFileIsLeftOutAndTheArchiveGoesOn) {
   });
   if (!result) GTEST_SKIP() << "cannot switch to an unprivileged user";
   EXPECT_EQ(*result, "无法打开文件：" + SystemText(EACCES) + "\nstored\nclosed\nopen.jpg\n");
+  testing::ExpectReadersAccept(dir / "out/pack.zip");
 }
 
 TEST(UnprivilegedTest, ReadOnlyFolderGivesNoArchive) {

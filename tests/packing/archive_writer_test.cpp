@@ -107,6 +107,7 @@ TEST(ArchiveWriterTest, WritesEntriesInOrderWithNamesFlagsAndDeflate) {
     EXPECT_TRUE(testing::ReadEntryData(dir / "out.zip", static_cast<int>(i)) == added[i].data);
   }
   EXPECT_TRUE(VerifyArchive(dir / "out.zip", writer->entries(), &error)) << error;
+  testing::ExpectReadersAccept(dir / "out.zip");
 }
 
 struct StampCase {
@@ -154,6 +155,7 @@ TEST_P(EntryStampTest, StoredFilesKeepModeAndTimeMemoryBlocksGetDefaults) {
   EXPECT_EQ(memory.external_attributes >> 16, S_IFREG | 0644u);
   EXPECT_EQ(memory.dos_date, (0 << 9) | (1 << 5) | 1);  // 1980-01-01
   EXPECT_EQ(memory.dos_time, 0);
+  testing::ExpectReadersAccept(dir / "out.zip");
 }
 
 INSTANTIATE_TEST_SUITE_P(Stamps, EntryStampTest,
@@ -192,6 +194,7 @@ TEST_P(ArchiveStorageTest, ReplacesAnOlderArchiveOnlyWhenFinished) {
   ASSERT_TRUE(again->CloseArchive(&error)) << error;
   EXPECT_EQ(again->entries(), writer->entries());
   EXPECT_TRUE(VerifyArchive(dir / "out.zip", writer->entries(), &error)) << error;
+  testing::ExpectReadersAccept(dir / "out.zip");
 }
 
 // The output folder may lie inside the album: the walk then meets the archive being written
@@ -227,6 +230,7 @@ TEST_P(ArchiveStorageTest, NeverStoresItselfWhenWrittenInsideTheAlbum) {
   EXPECT_EQ(stored, (std::vector<std::string>{"a.jpg", "out/b.txt"}));
   ASSERT_TRUE(writer->CloseArchive(&error)) << error;
   EXPECT_TRUE(VerifyArchive(album + "out/pack.zip", writer->entries(), &error)) << error;
+  testing::ExpectReadersAccept(album + "out/pack.zip");
 }
 
 TEST_P(ArchiveStorageTest, ReadBackCheckAcceptsAGoodArchive) {
@@ -244,6 +248,7 @@ TEST_P(ArchiveStorageTest, ReadBackCheckAcceptsAGoodArchive) {
   EXPECT_FALSE(writer->AddArchiveFile(dir / "f", "f2", &error));
   EXPECT_FALSE(writer->CloseArchive(&error));
   EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"f", "out.zip"}));
+  testing::ExpectReadersAccept(dir / "out.zip");
 }
 
 INSTANTIATE_TEST_SUITE_P(Storages, ArchiveStorageTest,

@@ -112,6 +112,8 @@ TEST_F(PackingWindowTest, PacksEveryAlbumAndShowsTheRunInTheWindow) {
   QTRY_COMPARE_WITH_TIMEOUT(window().state_field()->text(), QStringLiteral("打包完成"), 3000);
   EXPECT_EQ(window().time_field()->text(), QStringLiteral("00:00:01"));
   EXPECT_TRUE(prompts_.calls.isEmpty()) << prompts_.calls.join(u'\n').toStdString();
+  testing::ExpectReadersAccept(dir_ / "out/Bright_Trip.zip");
+  testing::ExpectReadersAccept(dir_ / "out/Bright_Wedding 2016.zip");
 }
 
 TEST_F(PackingWindowTest, ArchiveNamesFollowTheStudioAndTheOutputFolder) {
