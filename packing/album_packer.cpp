@@ -1,5 +1,6 @@
 #include "packing/album_packer.h"
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 
@@ -18,9 +19,21 @@ struct PendingFile {
 };
 
 // How far the walk may run ahead of the writer. Pictures ahead keep every picture thread busy
-// while the writer streams a large stored file; the cap on files bounds the memory of albums of
+// while the writer deflates a large stored file (a RAW file takes a core for a second); each one
+// finished ahead holds only its encoded bytes, so the window is set by a memory budget for them,
+// at least enough to keep the threads busy. The cap on files bounds the memory of albums of
 // many small files.
-int PicturesAhead(const PicturePool& pool) { return 2 * pool.threads() + 2; }
+constexpr double kEncodedBudgetBytes = 32.0 * 1024 * 1024;
+constexpr int kMostPicturesAhead = 32;
+
+int PicturesAhead(const PicturePool& pool, int max_side) {
+  const int least = 2 * pool.threads() + 2;
+  // A 3:2 photo at quality 70 takes about 2 bits a pixel; a square one, half again as much.
+  const double side = std::max(max_side, 1);
+  const double encoded_estimate = side * side * 0.25;
+  const int affordable = static_cast<int>(kEncodedBudgetBytes / encoded_estimate);
+  return std::max(least, std::min(affordable, kMostPicturesAhead));
+}
 constexpr std::size_t kFilesAhead = 4096;
 
 }  // namespace
@@ -33,7 +46,7 @@ AlbumPackResult PackAlbumFolder(const std::string& album_path, ArchiveWriter& ar
   std::vector<std::vector<std::uint8_t>> free_buffers;
   int pictures_pending = 0;
   bool walk_ended = false;
-  const int pictures_ahead = PicturesAhead(*context.pool);
+  const int pictures_ahead = PicturesAhead(*context.pool, context.picture_settings().max_side);
   std::size_t problems_reported = 0;
 
   auto cancelled = [&context] {
