@@ -216,6 +216,37 @@ TEST_F(RunTest, AFailureIsNeverReportedAsSuccessAndLeavesNoArchive) {
   testing::ExpectReadersAccept(dir_ / "out/Bright_Good.zip");
 }
 
+TEST_F(RunTest, AnArchiveThatCannotBeCreatedFailsItsAlbumWithTheReason) {
+  const std::string album = MakeAlbum("A");
+  struct Case {
+    const char* name;
+    std::string out_folder;
+    std::string album_name;
+    std::string reason;
+  };
+  const std::string gone = dir_ / "gone/";
+  testing::MakeFolders(gone);
+  std::remove(gone.substr(0, gone.size() - 1).c_str());  // the output folder vanished
+  const Case kCases[] = {
+      {"FolderGone", gone, "A", SystemErrorText(ENOENT)},
+      {"NameTooLong", dir_ / "out/", std::string(300, 'x'), SystemErrorText(ENAMETOOLONG)},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Settings s = settings_.Snapshot();
+    s.OutFolder = c.out_folder;
+    settings_.Replace(s);
+    std::vector<RunAlbum> albums = {Album(album, c.album_name)};
+    const RunSummary summary = RunPacking(&albums, settings_, nullptr, RunOptions{1});
+    EXPECT_EQ(albums[0].status, AlbumStatus::kFailed);
+    ASSERT_FALSE(summary.failure_lines.empty());
+    EXPECT_NE(summary.failure_lines[0].find(c.reason), std::string::npos)
+        << summary.failure_lines[0];
+  }
+  EXPECT_TRUE(testing::ListFolder(dir_ / "out").empty());
+  EXPECT_FALSE(testing::FileExists(dir_ / "gone"));
+}
+
 TEST_F(RunTest, SettingsConfirmedDuringTheRunApplyToWhatFollows) {
   const std::string first = MakeAlbum("First", 1);
   const std::string second = MakeAlbum("Second", 2);
